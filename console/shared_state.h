@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/modbus.h"
 
@@ -36,6 +37,14 @@ struct Slot {
 struct SharedState : LinkBuffers {
     SerialSettings serial;
     std::array<Slot, kSlotCount> slots;
+
+    // The settings file as read at start-up, where the texts are not kept in the slots. Record 7
+    // (decimal-point codes as texts) turns into Decimal_Point_Code in Load_Slot_Table. Records 4
+    // to 6 mean nothing here; their texts and their 128 bytes as read go back to the file
+    // unchanged, so that files written by other versions keep them (an empty image = none kept).
+    std::array<std::string, kSlotCount> Decimal_Point_Texts;
+    std::array<std::array<std::string, kSlotCount>, 3> Reserved_Texts;
+    std::array<std::vector<std::uint8_t>, 3> Reserved_Images;
 
     // Engine variables.
     std::uint8_t Engine_State = 0;
