@@ -61,7 +61,7 @@ bool Save_Record(const SharedState& state, const std::filesystem::path& programF
                  Notifier& notifier, std::string_view place);
 
 // Reads record n (1 to 8) of the file into the state, without defaults: a missing or short file
-// gives empty texts. Failures are reported with `place` and leave the state as it was; returns
+// gives empty texts. Record 7 goes to Decimal_Point_Texts (Load_Slot_Table makes codes of them). Failures are reported with `place` and leave the state as it was; returns
 // whether the record was read.
 bool Read_Record(SharedState& state, const std::filesystem::path& programFolder, int record,
                  Notifier& notifier, std::string_view place);
