@@ -1,0 +1,251 @@
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fstream>
+#include <iterator>
+
+#include "console/engine.h"
+#include "console/qt/main_window.h"
+#include "console/settings_file.h"
+#include "console/settings_record.h"
+#include "fakes/fake_notifier.h"
+#include "panel/qt/svg_tile_canvas.h"
+#include "panel/qt/tile_widget.h"
+
+using namespace dalmora;
+
+namespace {
+
+struct SlotSetup {
+    int slot;
+    const char* model;
+    const char* id;
+};
+
+// A program folder whose settings file holds the given line and slots.
+void writeSettings(const QString& folder, const char* portName, std::initializer_list<SlotSetup> slots) {
+    SharedState state;
+    state.serial = {portName, "19200", "2", "8", "None"};
+    for (const SlotSetup& setup : slots) {
+        state.slots[static_cast<std::size_t>(setup.slot)].Slot_Model = setup.model;
+        state.slots[static_cast<std::size_t>(setup.slot)].Slot_ID = setup.id;
+    }
+    testing::FakeNotifier notifier;
+    for (int record : {1, 2, 3, 8}) {
+        QVERIFY(Save_Record(state, folder.toStdString(), record, notifier, "test"));
+    }
+}
+
+// The centre of a rectangle of tile units, in the tile's pixels.
+QPoint tilePoint(const TileWidget* tile, int unitsX, int unitsY) {
+    return {unitsX * tile->width() / 1000, unitsY * tile->height() / 1000};
+}
+
+const QPoint kRecUnits{885, 929};
+const QPoint kMiddleUnits{500, 500};
+
+int lastRecPicture(MainWindow& window, int slot) {
+    int picture = 0;
+    for (const DrawCommand& command : window.canvas().keptDrawing(slot)) {
+        if (command.set == PictureSet::Option) picture = command.picture;
+    }
+    return picture;
+}
+
+QList<QWidget*> windowsNamed(const QString& name) {
+    QList<QWidget*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == name && widget->isVisible()) found << widget;
+    }
+    return found;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsWithClosedPortWithoutTraffic() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE", {});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        QCOMPARE(window.objectName(), QString("FM_Main"));
+        QCOMPARE(window.windowTitle(), QString("Dalmora"));
+        QCOMPARE(window.statusText(2), QString("Serial port is close !"));
+        QVERIFY(!window.pollTimer().isActive());
+    }
+
+    void missingPortStartsTheEngineToRetry() {
+        QTemporaryDir folder;
+        // A folder link that leads nowhere: the port cannot open, whatever devices the computer has.
+        QVERIFY(QFile::link(folder.path() + "/nowhere", folder.path() + "/COM250"));
+        writeSettings(folder.path(), "COM250", {});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        QCOMPARE(window.statusText(2), QString("Serial port is not open !"));
+        QVERIFY(window.pollTimer().isActive());
+        QCOMPARE(state.Engine_State, engine_state::kStartPolling);
+        QCOMPARE(window.pollTimer().timerType(), Qt::PreciseTimer);
+    }
+
+    void missingSettingsFileIsCreatedWithDefaults() {
+        QTemporaryDir folder;
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        QFile file(folder.path() + "/User Setting.ini");
+        QVERIFY(file.exists());
+        QCOMPARE(file.size(), qint64(1024));
+        QCOMPARE(QString::fromStdString(state.serial.Port_Name), QString("COM1"));
+    }
+
+    void recAreaTogglesOnlyWithLeftButtonAndAStation() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}, {1, "T3", "---"}});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        TileWidget* configured = window.tile(0);
+        QCOMPARE(lastRecPicture(window, 0), 1);
+        QCOMPARE(lastRecPicture(window, 1), 0);  // no station: no indicator
+
+        QTest::mouseClick(configured, Qt::RightButton, {}, tilePoint(configured, kRecUnits.x(), kRecUnits.y()));
+        QVERIFY(!state.slots[0].Record_On);
+        QTest::mouseClick(configured, Qt::LeftButton, {}, tilePoint(configured, kMiddleUnits.x(), kMiddleUnits.y()));
+        QVERIFY(!state.slots[0].Record_On);
+
+        QTest::mouseClick(configured, Qt::LeftButton, {}, tilePoint(configured, kRecUnits.x(), kRecUnits.y()));
+        QVERIFY(state.slots[0].Record_On);
+        QCOMPARE(lastRecPicture(window, 0), 2);
+        QTest::mouseClick(configured, Qt::LeftButton, {}, tilePoint(configured, kRecUnits.x(), kRecUnits.y()));
+        QVERIFY(!state.slots[0].Record_On);
+        QCOMPARE(lastRecPicture(window, 0), 1);
+
+        TileWidget* bare = window.tile(1);
+        QTest::mouseClick(bare, Qt::LeftButton, {}, tilePoint(bare, kRecUnits.x(), kRecUnits.y()));
+        QVERIFY(!state.slots[1].Record_On);
+        QCOMPARE(lastRecPicture(window, 1), 0);
+    }
+
+    void doubleClickOpensAtMostOneParameterWindow() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE",
+                      {{0, "T3", "001"}, {1, "ZC37", "002"}, {2, "T3", "---"}, {3, "T3", "000"}, {4, "t3", "005"}});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        // No station, a broadcast ID, a model that is no model: nothing opens.
+        for (int slot : {2, 3, 4, 5}) {
+            QTest::mouseDClick(window.tile(slot), Qt::LeftButton, {}, tilePoint(window.tile(slot), 500, 500));
+            QCOMPARE(state.Window_Slot, kNoWindowSlot);
+        }
+        QVERIFY(window.parameterWindow() == nullptr);
+
+        QTest::mouseDClick(window.tile(0), Qt::LeftButton, {}, tilePoint(window.tile(0), 500, 500));
+        QCOMPARE(state.Window_Slot, std::int16_t{0});
+        QCOMPARE(windowsNamed("FM_T3_Parameter").size(), 1);
+
+        QTest::mouseDClick(window.tile(1), Qt::LeftButton, {}, tilePoint(window.tile(1), 500, 500));
+        QTest::mouseDClick(window.tile(0), Qt::LeftButton, {}, tilePoint(window.tile(0), 500, 500));
+        QCOMPARE(state.Window_Slot, std::int16_t{0});
+        QCOMPARE(windowsNamed("FM_T3_Parameter").size(), 1);
+        QCOMPARE(windowsNamed("FM_ZC37_Parameter").size(), 0);
+
+        // Closing the window gives the slot back.
+        QPointer<QWidget> parameter = window.parameterWindow();
+        parameter->close();
+        QTRY_VERIFY(parameter.isNull());
+        QCOMPARE(state.Window_Slot, kNoWindowSlot);
+        QTest::mouseDClick(window.tile(1), Qt::LeftButton, {}, tilePoint(window.tile(1), 500, 500));
+        QCOMPARE(state.Window_Slot, std::int16_t{1});
+        QCOMPARE(windowsNamed("FM_ZC37_Parameter").size(), 1);
+        window.parameterWindow()->close();
+    }
+
+    void menusOfferOnlyWhatWorks() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE", {});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+
+        QStringList menus;
+        for (QAction* action : window.menuBar()->actions()) menus << action->text();
+        QCOMPARE(menus, (QStringList{"File", "Setting", "Help"}));
+
+        QMenu* file = window.findChild<QMenu*>("Menu_File");
+        QVERIFY(file != nullptr);
+        QStringList items;
+        for (QAction* action : file->actions()) {
+            if (action->isSeparator()) {
+                items << "-";
+                continue;
+            }
+            items << action->text();
+            const bool reachable = action->isEnabled();
+            QCOMPARE(reachable, action->text() == "Exit");
+        }
+        QCOMPARE(items, (QStringList{"New", "Open", "Close", "-", "Save As", "-", "Exit"}));
+
+        const int windowsBefore = QApplication::topLevelWidgets().size();
+        window.findChild<QAction*>("Menu_HelpHelp")->trigger();
+        QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore);
+    }
+
+    void closeWritesTheDecimalPointsAndClosesThePort() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
+        SharedState state;
+        {
+            MainWindow window(state, folder.path());
+            window.load();
+            window.show();
+            state.slots[3].Decimal_Point_Code = 83;
+            state.slots[0].Decimal_Point_Code = 2;
+            window.close();
+        }
+        std::ifstream file((folder.path() + "/User Setting.ini").toStdString(), std::ios::binary);
+        const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
+        QCOMPARE(bytes.size(), std::size_t{1024});
+        const auto texts = decodeRecord(std::span(bytes).subspan(6 * 128, 128), 16);
+        QCOMPARE(texts.at(0), std::string("2"));
+        QCOMPARE(texts.at(3), std::string("83"));
+        QCOMPARE(texts.at(1), std::string("0"));
+    }
+
+    void tilesStretchWithTheWindow() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.resize(1200, 400);
+        QTRY_VERIFY(window.tile(0)->width() > 2 * window.tile(0)->height());
+        const QRect first = window.tile(0)->geometry();
+        const QRect last = window.tile(15)->geometry();
+        QCOMPARE(first.size(), last.size());
+        // A layout leaves the bare panel and the REC indicator: no digits.
+        for (const DrawCommand& command : window.canvas().keptDrawing(0)) {
+            QVERIFY(command.set == PictureSet::Base || command.set == PictureSet::Option);
+        }
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
