@@ -9,6 +9,9 @@
 #include <charconv>
 #include <utility>
 
+#ifndef Q_OS_WIN
+#include <poll.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -110,6 +113,17 @@ bool isPseudoTerminal([[maybe_unused]] const QSerialPort& port) {
     return kind >= 136 && kind <= 143;  // the slave side of Unix98 pseudo-terminals
 #else
     return false;
+#endif
+}
+
+// Whether the device is gone for good (unplugged, the far end of a pseudo-terminal closed),
+// rather than, say, only unable to take more output right now.
+bool deviceHungUp([[maybe_unused]] const QSerialPort& port) {
+#ifdef Q_OS_WIN
+    return true;
+#else
+    pollfd device{port.handle(), 0, 0};
+    return ::poll(&device, 1, 0) < 0 || (device.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 #endif
 }
 
@@ -289,8 +303,11 @@ Bytes QtSerialPort::readAll() {
 }
 
 void QtSerialPort::onError(QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
-    if (fault_ || !port_.isOpen()) return;
+    // A read that finds the end of the device means it is gone. A full output queue is also a
+    // resource error, but the line is still there: that write fails on its own.
+    const bool lost = error == QSerialPort::ReadError ||
+                      (error == QSerialPort::ResourceError && deviceHungUp(port_));
+    if (!lost || fault_ || !port_.isOpen()) return;
     fault_.emplace(error_number::kReadError,
                    "Error reading device (" + port_.errorString().toStdString() + ")");
     // The device stays readable-at-end forever: without a close the event loop would spin on it

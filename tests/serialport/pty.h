@@ -106,6 +106,15 @@ public:
         return bytes;
     }
 
+    // Takes whatever the port wrote until the line has been quiet for a moment.
+    void drainMaster() const {
+        pollfd ready{master_, POLLIN, 0};
+        while (::poll(&ready, 1, 100) > 0) {
+            std::uint8_t chunk[4096];
+            if (::read(master_, chunk, sizeof chunk) <= 0) return;
+        }
+    }
+
 private:
     int master_ = -1;
     int keeper_ = -1;

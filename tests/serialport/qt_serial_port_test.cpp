@@ -151,6 +151,23 @@ TEST_F(PseudoTerminalPort, reopeningAnOpenPortAppliesTheNewSettings) {
     EXPECT_EQ(pty.readMaster(1), hexBytes("AA"));
 }
 
+// Nobody takes the bytes at the far end (a stalled bridge): the write fails, but the line is
+// not lost, and it carries frames again once the far end reads.
+TEST_F(PseudoTerminalPort, aLineThatTakesNoMoreOutputIsNoLostDevice) {
+    port.open(7, "9600,N,8,1");
+    const Bytes frame = hexBytes("01 03 00 00 00 01 84 0A");
+    int failure = 0;
+    for (int i = 0; i < 100000 && failure == 0; ++i) {
+        failure = errorNumberOf([&] { port.write(frame); });
+    }
+    EXPECT_EQ(failure, kOtherPortErrorBase + QSerialPort::ResourceError);
+    EXPECT_TRUE(port.isOpen());
+
+    pty.drainMaster();
+    EXPECT_EQ(errorNumberOf([&] { port.write(frame); }), 0);
+    EXPECT_EQ(errorNumberOf([&] { (void)port.readAll(); }), 0);
+}
+
 // The device goes away between two ticks (the far end of the pseudo-terminal closes, as an
 // unplugged adapter would): the next read reports it once and leaves the port closed, so that
 // the engine's recovery opens it again.
