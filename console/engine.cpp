@@ -66,6 +66,18 @@ void PollEngine::tick() {
     }
 }
 
+bool PollEngine::commitParameter(int reg, ParameterView& view) {
+    if (state_.Window_Slot < 0 || state_.Window_Slot >= kSlotCount) return false;
+    const DriverTable::Entry* entry =
+        drivers_.find(state_.slots[static_cast<std::size_t>(state_.Window_Slot)].Slot_Model);
+    if (entry == nullptr) return false;
+    state_.Current_Register = static_cast<std::int16_t>(reg);
+    DriverContext context{state_, tiles_, &view, notifier_};
+    entry->driver->Write_Parameter(context);
+    state_.Engine_State = es::kWrite;
+    return true;
+}
+
 // Each state does one row; the next state is stored before the row's procedure runs, so a
 // procedure that decides otherwise (a closed port, the end of a scan) has the last word.
 void PollEngine::step() {

@@ -49,6 +49,12 @@ public:
     // window's status bar and polling starts again (state 9).
     void tick();
 
+    // The parameter window's commit of one value (Enter in its box for `reg`): Current_Register
+    // = reg, the window slot's model driver sets Write_Value from the window, and only then
+    // state 12 is stored. An error of Write_Parameter goes to the window, with no state stored.
+    // Returns false, and stores nothing, when Window_Slot holds no known model.
+    bool commitParameter(int reg, ParameterView& view);
+
 private:
     void step();
     void handleFailure(int number, const std::string& description);

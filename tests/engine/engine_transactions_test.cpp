@@ -92,6 +92,33 @@ TEST_F(ParameterTransaction, unansweredReadAllIsToldAndCallsNoDriver) {
     EXPECT_EQ(w.state.Engine_State, es::kStartPolling);
 }
 
+TEST_F(ParameterTransaction, commitLetsTheDriverSetTheValueBeforeTheWriteIsQueued) {
+    w.t3.writeValue = 65535 - 4;  // -5 as the line carries it
+    w.state.Engine_State = es::kValuesCheck;
+    EXPECT_TRUE(w.engine.commitParameter(17, view));
+    EXPECT_EQ(w.state.Current_Register, 17);
+    EXPECT_EQ(w.state.Write_Value, 65531);
+    EXPECT_EQ(w.state.Engine_State, es::kWrite);
+    ASSERT_EQ(w.t3.operations(), std::vector<std::string>{"Write_Parameter"});
+    EXPECT_EQ(w.t3.calls[0].view, &view);
+    w.tick(2);
+    EXPECT_EQ(w.lastWritten(), request(5, 6, 17, 65531));
+}
+
+TEST_F(ParameterTransaction, failedCommitStoresNoState) {
+    struct Refusing : ModelDriver {
+        void Write_Parameter(DriverContext&) override { throw Error(13, "Type mismatch"); }
+    } refusing;
+    w.drivers.registerDriver("T3", refusing);
+    w.state.Engine_State = es::kValuesCheck;
+    EXPECT_THROW(w.engine.commitParameter(1, view), Error);
+    EXPECT_EQ(w.state.Engine_State, es::kValuesCheck);
+
+    w.state.Window_Slot = kNoWindowSlot;
+    EXPECT_FALSE(w.engine.commitParameter(1, view));
+    EXPECT_EQ(w.state.Engine_State, es::kValuesCheck);
+}
+
 // A window's work pre-empts live polling: the live answer in flight is never judged, and polling
 // resumes with the slot it had asked.
 struct PreEmptionRow {
