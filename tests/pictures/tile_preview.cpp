@@ -1,17 +1,20 @@
-// Draws one tile with the bare panel, a PV of -12.3 and an SV of 250.0, two lamps lit and the
-// REC indicator, and saves it as a PNG: tile_preview [file] [width] [height].
+// Draws the pictures as the operator sees them and saves PNGs, to look at them:
+//   tile_preview tile [file] [width] [height]  one tile: bare panel, PV -12.3, SV 25.0, lamps, REC
+//   tile_preview about [file]                  the About window
+//   tile_preview splash [file] [folder]        the splash window after two seconds
 #include <QApplication>
+#include <QPointer>
+#include <QTimer>
 
 #include "panel/qt/svg_tile_canvas.h"
+#include "shell/about.h"
+#include "shell/fm_start.h"
 
 using namespace dalmora;
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    const QString file = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp/tile.png");
-    const int width = argc > 2 ? std::atoi(argv[2]) : 400;
-    const int height = argc > 3 ? std::atoi(argv[3]) : 400;
+namespace {
 
+bool saveTile(const QString& file, int width, int height) {
     SvgTileCanvas canvas;
     canvas.setTileSize(0, QSize(width, height));
     canvas.clear(0);
@@ -31,5 +34,28 @@ int main(int argc, char* argv[]) {
     for (int lamp = 0; lamp < 4; ++lamp) {
         canvas.draw(0, {PictureSet::OP, lamps[lamp], {lampLeft[lamp], 779, 95, 66}});
     }
-    return canvas.tileImage(0).save(file) ? 0 : 1;
+    return canvas.tileImage(0).save(file);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString mode = args.value(1, QStringLiteral("tile"));
+    const QString file = args.value(2, QStringLiteral("/tmp/%1.png").arg(mode));
+
+    if (mode == QLatin1String("about")) {
+        QPointer<About> about;
+        showAbout(about, QStringLiteral("1.0.0"), nullptr);
+        QTimer::singleShot(500, [&] { app.exit(about->grab().save(file) ? 0 : 1); });
+        return app.exec();
+    }
+    if (mode == QLatin1String("splash")) {
+        auto* splash = new FM_Start(args.value(3, QStringLiteral(".")), [] {});
+        splash->show();
+        QTimer::singleShot(2000, [&] { app.exit(splash->grab().save(file) ? 0 : 1); });
+        return app.exec();
+    }
+    return saveTile(file, args.value(3, QStringLiteral("400")).toInt(), args.value(4, QStringLiteral("400")).toInt()) ? 0 : 1;
 }
