@@ -71,8 +71,11 @@ Meter::Meter(const MeterSetup& setup)
     if (const auto reg = roleRegister(*map_, Hold::Baud)) {
         holding_.at(*reg) = baudCode(*map_, setup.baud).value_or(0xFFFF);
     }
+    // All at once: a delay written after its alarm would otherwise come too late.
     for (const InitialValue& v : setup.registers) {
-        setRegister(v.reg, v.value);
+        if (v.reg < holding_.size()) {
+            holding_[v.reg] = v.value;
+        }
     }
     pv_ = setup.pv.value_or(ambient_);
     shownPv_ = pv_;
