@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kScanBauds[] = {"19200", "9600", "4800", "2400"};
 constexpr int kLastScanBaudIndex = 3;
 constexpr std::uint8_t kLastScanStationIndex = 254;
+// A failure that is no Error of ours (a library's exception) is told with this number.
+constexpr int kInternalError = 51;
 
 std::string trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(' ');
@@ -60,9 +62,9 @@ void PollEngine::tick() {
     } catch (const Error& error) {
         handleFailure(error.number(), error.description());
     } catch (const std::exception& error) {
-        handleFailure(51, error.what());
+        handleFailure(kInternalError, error.what());
     } catch (...) {
-        handleFailure(51, "Internal error");
+        handleFailure(kInternalError, "Internal error");
     }
 }
 
