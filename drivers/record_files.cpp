@@ -161,14 +161,14 @@ void RecordWriter::Append_Record_Row(int slot, const RecordModel& model, const L
             if (error.number() == error_number::kPermissionDenied && step == kWriteRow) {
                 interruptRecording(slot, path, policy);
             } else {
-                reportFailure(policy, step, error);
+                reportRowFailure(notifier_, policy, step, error);
             }
         } catch (...) {
             // A report that cannot be shown must not stop the poll.
         }
     } catch (const std::exception& failure) {
         try {
-            reportFailure(policy, step, Error(file_error_number::kInternalError, failure.what()));
+            reportRowFailure(notifier_, policy, step, Error(file_error_number::kInternalError, failure.what()));
         } catch (...) {
         }
     }
@@ -186,23 +186,23 @@ void RecordWriter::interruptRecording(int slot, const std::string& path, const R
                           MessageIcon::Exclamation);
 }
 
-void RecordWriter::reportFailure(const RecordFailurePolicy& policy, int step, const Error& error) {
-    for (int i = 0; i < policy.beepsOnOtherFailure; ++i) notifier_.beep();
-    const std::string line = std::to_string(step);
+void reportRowFailure(Notifier& notifier, const RecordFailurePolicy& policy, int line, const Error& error) {
+    for (int i = 0; i < policy.beepsOnOtherFailure; ++i) notifier.beep();
+    const std::string lineText = std::to_string(line);
     const std::string code = std::to_string(error.number());
     switch (policy.otherFailureBox) {
         case RecordErrorBox::None:
             return;
         case RecordErrorBox::Chinese:
-            notifier_.showMessage("注意!發生錯誤",
-                                  "錯誤行號: " + line + "\r\n錯誤代碼: " + code + "\r\n錯誤原因: " + error.description(),
-                                  MessageIcon::Exclamation);
+            notifier.showMessage("注意!發生錯誤",
+                                 "錯誤行號: " + lineText + "\r\n錯誤代碼: " + code + "\r\n錯誤原因: " + error.description(),
+                                 MessageIcon::Exclamation);
             return;
         case RecordErrorBox::English:
-            notifier_.showMessage(kAttentionWrong,
-                                  "Wrong line: " + line + "\r\nWrong code: " + code + "\r\nWrong reasons: " +
-                                      error.description(),
-                                  MessageIcon::Exclamation);
+            notifier.showMessage(kAttentionWrong,
+                                 "Wrong line: " + lineText + "\r\nWrong code: " + code + "\r\nWrong reasons: " +
+                                     error.description(),
+                                 MessageIcon::Exclamation);
             return;
     }
 }

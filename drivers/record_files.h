@@ -127,6 +127,11 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 [[nodiscard]] std::string recordFileBaseName(std::string_view model, std::string_view station,
                                              const LocalDateTime& started);
 
+// The model's report of a failure other than a file held elsewhere: its beeps, then its box with
+// the failing step as the line number (none at all for the models that stay silent). The live-value
+// decode reports a value it could not make the same way.
+void reportRowFailure(Notifier& notifier, const RecordFailurePolicy& policy, int line, const Error& error);
+
 // ---- The writer -------------------------------------------------------------------------------
 
 // Shows whether a slot is recording; the main window redraws the tile's REC indicator.
@@ -171,7 +176,6 @@ private:
     [[nodiscard]] std::string pathOf(const std::string& baseName) const;
     [[nodiscard]] const SlotRecord& record(int slot) const;
     void interruptRecording(int slot, const std::string& path, const RecordFailurePolicy& policy);
-    void reportFailure(const RecordFailurePolicy& policy, int step, const Error& error);
 
     SharedState& state_;
     RecordFileSystem& files_;

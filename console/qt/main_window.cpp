@@ -14,6 +14,7 @@
 #include "console/qt/qt_notifier.h"
 #include "console/settings_file.h"
 #include "console/slot_rules.h"
+#include "drivers/model_drivers.h"
 #include "link/qt/qt_serial_port.h"
 #include "panel/qt/cursor_file.h"
 #include "panel/qt/svg_tile_canvas.h"
@@ -72,6 +73,8 @@ MainWindow::MainWindow(SharedState& state, const QString& programFolder, QWidget
     const double dpi = logicalDpiX();
     resize(twipsToPixels(10620, dpi), twipsToPixels(9030, dpi));
 
+    modelDrivers_ = std::make_unique<ModelDrivers>(state_, *notifier_, *this, programFolder_.toStdString());
+    modelDrivers_->registerInto(drivers_);
     engine_ = std::make_unique<PollEngine>(state_, *port_, *this, drivers_, *canvas_, *notifier_, *this, *this);
 
     timer_.setObjectName("Timer_Read");

@@ -18,6 +18,7 @@
 namespace dalmora {
 
 class About;
+class ModelDrivers;
 class QtNotifier;
 class QtSerialPort;
 class SvgTileCanvas;
@@ -89,6 +90,7 @@ private:
     std::unique_ptr<QtSerialPort> port_;
     QtNotifier* notifier_;
     SvgTileCanvas* canvas_;
+    std::unique_ptr<ModelDrivers> modelDrivers_;
     std::unique_ptr<PollEngine> engine_;
     QTimer timer_;
     QWidget* picAll_ = nullptr;

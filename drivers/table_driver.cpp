@@ -1,0 +1,107 @@
+#include "drivers/table_driver.h"
+
+#include <exception>
+#include <optional>
+
+#include "console/engine_host.h"
+#include "link/bytes.h"
+#include "panel/panel_layout.h"
+
+namespace dalmora {
+
+namespace {
+
+Slot& slotAt(SharedState& state, int index) {
+    if (index < 0 || index >= kSlotCount) {
+        throw Error(error_number::kSubscriptOutOfRange, "Subscript out of range");
+    }
+    return state.slots[static_cast<std::size_t>(index)];
+}
+
+// Register k of the answer into the window: a list selects its entry (the first one for a value
+// past the list's end), every other format shows its text.
+void showParameter(ParameterView& view, const RegisterSpec& spec, std::span<const std::uint8_t> answer,
+                   std::size_t k, std::int32_t dp) {
+    if (spec.format == Format::Fmt_Choice) {
+        view.setSelectedIndex(spec.shownAt(), choiceIndex(registerAt(answer, k), spec.highestIndex()));
+    } else {
+        view.setText(spec.shownAt(), decodeRegister(spec.format, answer, k, dp));
+    }
+}
+
+}  // namespace
+
+TableDriver::TableDriver(const ModelMap& model, RecordWriter& records) : model_(model), records_(records) {}
+
+void TableDriver::Decode_Values_Block(DriverContext& context) {
+    if (model_.liveValues.empty() || model_.record == nullptr) return;
+    SharedState& state = context.state;
+    const int slot = state.Poll_Slot;
+    const std::int32_t dp = slotAt(state, slot).Decimal_Point_Code;
+    // The window shows live values only of its own meter; another meter of the same model
+    // being polled must not overwrite them.
+    ParameterView* view = state.Window_Slot == state.Poll_Slot ? context.view : nullptr;
+    const RecordFailurePolicy& report = model_.record->onFailure;
+
+    for (const RegisterSpec& spec : model_.liveValues) {
+        // Each value on its own: one that cannot be read must not cost the ones after it.
+        try {
+            const std::string text = decodeRegister(
+                spec.format, state.Receive_Buffer, static_cast<std::size_t>(spec.address - kFirstLiveRegister), dp);
+            liveValues_.setText(spec.shownAt(), text);
+            if (view != nullptr) view->setText(spec.shownAt(), text);
+        } catch (const Error& error) {
+            reportRowFailure(context.notifier, report, spec.shownAt(), error);
+        } catch (const std::exception& failure) {
+            reportRowFailure(context.notifier, report, spec.shownAt(), Error(51, failure.what()));
+        }
+    }
+    records_.Append_Record_Row(slot, *model_.record, liveValues_);
+}
+
+void TableDriver::Paint_Panel(DriverContext& context) {
+    if (model_.panel == nullptr) return;
+    const SharedState& state = context.state;
+    const int slot = state.Poll_Slot;
+    const std::int32_t dp = slotAt(context.state, slot).Decimal_Point_Code;
+    paintAnswer(context.tiles, slot, state.Receive_Buffer, dp, *model_.panel);
+}
+
+void TableDriver::Decode_Read_All(DriverContext& context) {
+    SharedState& state = context.state;
+    Slot& slot = slotAt(state, state.Window_Slot);
+    const std::uint16_t code = registerAt(state.Receive_Buffer, static_cast<std::size_t>(model_.dpRegister));
+    slot.Decimal_Point_Code = code <= 3 ? code : 0;
+    if (context.view == nullptr) return;
+    for (const RegisterSpec& spec : model_.parameters) {
+        showParameter(*context.view, spec, state.Receive_Buffer, static_cast<std::size_t>(spec.address),
+                      slot.Decimal_Point_Code);
+    }
+}
+
+void TableDriver::Decode_Read_One(DriverContext& context) {
+    SharedState& state = context.state;
+    const int reg = state.Current_Register;
+    if (context.view == nullptr || reg < 0 || reg > model_.lastReadBackRegister) return;
+    const RegisterSpec* spec = findRegister(model_.parameters, reg);
+    if (spec == nullptr) return;
+    // The DP is not taken from a read-back of the DP register: the dot and the scaled texts
+    // follow a new setting only after the next read-all.
+    showParameter(*context.view, *spec, state.Receive_Buffer, 0, slotAt(state, state.Window_Slot).Decimal_Point_Code);
+}
+
+void TableDriver::Write_Parameter(DriverContext& context) {
+    SharedState& state = context.state;
+    const RegisterSpec* spec = findRegister(model_.parameters, state.Current_Register);
+    if (spec == nullptr || !spec->writable || context.view == nullptr) return;
+    if (spec->format == Format::Fmt_Choice) {
+        // The list position as it stands, -1 when the typed text matches no entry.
+        state.Write_Value = context.view->selectedIndex(spec->address);
+        return;
+    }
+    const std::optional<std::int32_t> value = encodeValue(
+        spec->format, context.view->text(spec->address), slotAt(state, state.Window_Slot).Decimal_Point_Code);
+    if (value) state.Write_Value = *value;
+}
+
+}  // namespace dalmora
