@@ -72,7 +72,7 @@ def segment_polygons(left=SEG_LEFT, right=SEG_RIGHT, top=SEG_TOP, bottom=SEG_BOT
     mid = (top + bottom) / 2
     xl, xr = left + h, right - h
     yt, ym, yb = top + h, mid, bottom - h
-    g_right = (xl + xr) / 2 - gap if short_g else xr - gap
+    g_right = xr - 1.4 * t if short_g else xr - gap
     raw = {
         "a": _horizontal(xl + gap, xr - gap, yt, t),
         "b": _vertical(xr, yt + gap, ym - gap, t),
