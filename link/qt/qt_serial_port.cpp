@@ -32,39 +32,12 @@ Error otherError(const QSerialPort& port) {
     return Error(kOtherPortErrorBase + static_cast<int>(port.error()), port.errorString().toStdString());
 }
 
-// "ttyS2" before "ttyS10": runs of digits compare by value, everything else by character.
-bool naturalLess(const QString& a, const QString& b) {
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            qsizetype endA = i;
-            while (endA < a.size() && a[endA].isDigit()) ++endA;
-            qsizetype endB = j;
-            while (endB < b.size() && b[endB].isDigit()) ++endB;
-            while (i + 1 < endA && a[i] == u'0') ++i;  // leading zeros do not count
-            while (j + 1 < endB && b[j] == u'0') ++j;
-            const QStringView numberA = QStringView(a).mid(i, endA - i);
-            const QStringView numberB = QStringView(b).mid(j, endB - j);
-            if (numberA.size() != numberB.size()) return numberA.size() < numberB.size();
-            if (numberA != numberB) return numberA < numberB;
-            i = endA;
-            j = endB;
-        } else {
-            if (a[i] != b[j]) return a[i] < b[j];
-            ++i;
-            ++j;
-        }
-    }
-    return a.size() - i < b.size() - j;
-}
-
 // n for a name "COMn" (n from 1), 0 for any other name.
 int comNumber(const QString& name) {
     if (!name.startsWith(QLatin1String("COM")) || name.size() == 3) return 0;
     bool ok = false;
     const int number = QStringView(name).mid(3).toInt(&ok);
-    return ok && number > 0 && name[3].isDigit() ? number : 0;
+    return ok && number > 0 && name[3].isDigit() && name[3] != u'0' ? number : 0;
 }
 
 // The computer's own serial devices with their numbers.
@@ -80,7 +53,7 @@ std::vector<SerialDevice> machineDevices() {
     }
 #else
     std::sort(ports.begin(), ports.end(), [](const QSerialPortInfo& a, const QSerialPortInfo& b) {
-        return naturalLess(a.portName(), b.portName());
+        return deviceNameLess(a.portName(), b.portName());
     });
     int number = 0;
     for (const QSerialPortInfo& port : ports) {
@@ -128,6 +101,32 @@ bool deviceHungUp([[maybe_unused]] const QSerialPort& port) {
 }
 
 }  // namespace
+
+bool deviceNameLess(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i;
+            while (endA < a.size() && a[endA].isDigit()) ++endA;
+            qsizetype endB = j;
+            while (endB < b.size() && b[endB].isDigit()) ++endB;
+            while (i + 1 < endA && a[i] == u'0') ++i;  // leading zeros do not count
+            while (j + 1 < endB && b[j] == u'0') ++j;
+            const QStringView numberA = QStringView(a).mid(i, endA - i);
+            const QStringView numberB = QStringView(b).mid(j, endB - j);
+            if (numberA.size() != numberB.size()) return numberA.size() < numberB.size();
+            if (numberA != numberB) return numberA < numberB;
+            i = endA;
+            j = endB;
+        } else {
+            if (a[i] != b[j]) return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
 
 std::vector<SerialDevice> serialDeviceList([[maybe_unused]] const QString& programFolder) {
     std::vector<SerialDevice> devices = machineDevices();

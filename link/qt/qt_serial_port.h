@@ -30,6 +30,9 @@ struct SerialDevice {
 // one in the port's own name.
 [[nodiscard]] std::vector<SerialDevice> serialDeviceList(const QString& programFolder);
 
+// The order devices are numbered in: "ttyS2" before "ttyS10" (runs of digits by value).
+[[nodiscard]] bool deviceNameLess(const QString& a, const QString& b);
+
 // The line as the settings text "19200,N,8,2" gives it: baud, parity letter (N, E, O, M, S, either
 // case), data bits 5 to 8, stop bits 1, 1.5 or 2. Nothing for a text of another shape.
 struct LineSettings {
