@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <stdexcept>
@@ -56,12 +57,12 @@ inline std::string sendControl(const std::string& socketPath, const std::string&
         if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
             throw std::runtime_error("the simulator did not answer: " + command);
         }
-        char chunk[512];
-        const ssize_t n = ::read(fd, chunk, sizeof(chunk));
+        std::array<char, 512> chunk{};
+        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
         if (n <= 0) {
             throw std::runtime_error("the simulator closed the control connection");
         }
-        answer.append(chunk, static_cast<std::size_t>(n));
+        answer.append(chunk.data(), static_cast<std::size_t>(n));
     }
     return answer.substr(0, answer.find('\n'));
 }

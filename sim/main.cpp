@@ -1,6 +1,7 @@
 // dalmora-meter-sim: a line of virtual meters on a pseudo-terminal.
 //
 //   dalmora-meter-sim --config FILE --link PATH [--control PATH] [--log PATH]
+//   dalmora-meter-sim --control PATH --send JSON      (one command to a running simulator)
 //
 // See sim/README.md.
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "sim/control_client.h"
 #include "sim/control_server.h"
 #include "sim/simulator.h"
 
@@ -50,8 +52,27 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption logFile(QStringLiteral("log"),
                                      QStringLiteral("Log of every request seen and reply sent."),
                                      QStringLiteral("PATH"));
-    parser.addOptions({config, link, control, logFile});
+    const QCommandLineOption send(QStringLiteral("send"),
+                                  QStringLiteral("Send one command to the simulator at --control and print its answer."),
+                                  QStringLiteral("JSON"));
+    parser.addOptions({config, link, control, logFile, send});
     parser.process(app);
+
+    if (parser.isSet(send)) {
+        if (!parser.isSet(control)) {
+            std::fprintf(stderr, "dalmora-meter-sim: --send needs --control\n");
+            return 2;
+        }
+        try {
+            const std::string answer = dalmora::sim::sendControl(parser.value(control).toStdString(),
+                                                                 parser.value(send).toStdString());
+            std::printf("%s\n", answer.c_str());
+            return answer.find("\"ok\":true") != std::string::npos ? 0 : 1;
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "dalmora-meter-sim: %s\n", error.what());
+            return 2;
+        }
+    }
     if (!parser.isSet(config) || !parser.isSet(link)) {
         std::fprintf(stderr, "dalmora-meter-sim: --config and --link are required\n");
         parser.showHelp(2);

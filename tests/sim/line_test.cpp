@@ -23,11 +23,13 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// Station 1: T3 at 19200, SV 25.0, PV 25.0. Station 2: HM15 at 19200. Station 3: T3 at 9600.
+// Station 1: T3 at 19200, SV 25.0, PV 25.0, a process too slow to move during a test.
+// Station 2: HM15 at 19200. Station 3: T3 at 9600.
 constexpr const char* kConfig = R"({
   "turnaround_ms": 3,
   "meters": [
-    {"station": 1, "model": "T3", "baud": 19200, "pv": 25.0, "noise": 0, "registers": {"0": 250, "33": 1}},
+    {"station": 1, "model": "T3", "baud": 19200, "pv": 25.0, "noise": 0, "time_constant_s": 1e6,
+     "registers": {"0": 250, "33": 1}},
     {"station": 2, "model": "HM15", "baud": 19200, "pv": 30.0, "noise": 0, "registers": {"0": 300, "26": 83}},
     {"station": 3, "model": "T3", "baud": 9600, "pv": 25.0, "noise": 0, "registers": {"0": 250, "33": 1}}
   ]})";
