@@ -134,7 +134,7 @@ void MainWindow::buildMenus() {
     QAction* aboutAction = help->addAction("About");
     aboutAction->setObjectName("Menu_About");
     connect(aboutAction, &QAction::triggered, this,
-            [this] { showAbout(about_, QCoreApplication::applicationVersion(), nullptr); });
+            [this] { showAbout(about_, QCoreApplication::applicationVersion(), this); });
 }
 
 void MainWindow::buildTiles() {
