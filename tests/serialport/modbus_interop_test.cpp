@@ -156,6 +156,9 @@ struct ReadCase {
     std::int32_t count;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
+
 class LibmodbusReads : public LibmodbusInterop, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(LibmodbusReads, areAcceptedWithTheServedRegisters) {

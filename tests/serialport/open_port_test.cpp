@@ -35,6 +35,9 @@ struct OpenCase {
     const char* settings;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const OpenCase& c, std::ostream* out) { *out << c.name; }
+
 class OpenPortRows : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenPortRows, opensTheNumberedPortWithTheSettingsText) {
