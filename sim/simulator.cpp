@@ -295,7 +295,8 @@ QJsonObject Simulator::stationCommand(const QJsonObject& request) {
         }
         answer.insert(QStringLiteral("value"), *value);
     }
-    answer.insert(QStringLiteral("fault"), QString::fromUtf8(faultName(meter->fault.kind).data()));
+    const std::string_view fault = faultName(meter->fault.kind);
+    answer.insert(QStringLiteral("fault"), QString::fromUtf8(fault.data(), static_cast<qsizetype>(fault.size())));
     answer.insert(QStringLiteral("baud"), meter->baud());
     return answer;
 }

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <set>
 #include <string>
@@ -48,6 +51,9 @@ protected:
     void TearDown() override {
         port_.reset();
         EXPECT_EQ(sim_->stop(), 0) << "the simulator ends cleanly on SIGTERM";
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(sim_->linkPath())))
+            << "and takes its link away";
+        EXPECT_FALSE(std::filesystem::exists(sim_->controlPath()));
     }
 
     // Sends a read and judges the answer once the simulator has sent all of it (or `silentWait`
@@ -301,6 +307,27 @@ TEST_F(SimLineTest, logHasEveryRequestAndReplyInOrderWithTheirTimes) {
     for (std::size_t i = 1; i < rxTimes.size(); ++i) {
         EXPECT_GE(rxTimes[i] - rxTimes[i - 1], 100) << "the requests were at least 100 ms apart";
     }
+}
+
+TEST(SimStartTest, wrongConfigurationStopsTheStartWithoutALine) {
+    std::string folder = (std::filesystem::temp_directory_path() / "dalmora-sim-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::string config = folder + "/meters.json";
+    const std::string link = folder + "/COM1";
+    std::ofstream(config) << R"({"meters":[{"station":1,"model":"T3"},{"station":1,"model":"ZC37"}]})";
+    std::vector<std::string> args{DALMORA_METER_SIM, "--config", config, "--link", link};
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, DALMORA_METER_SIM, nullptr, nullptr, argv.data(), environ), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << "status " << status;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
