@@ -309,23 +309,39 @@ TEST_F(SimLineTest, logHasEveryRequestAndReplyInOrderWithTheirTimes) {
     }
 }
 
-TEST(SimStartTest, wrongConfigurationStopsTheStartWithoutALine) {
-    std::string folder = (std::filesystem::temp_directory_path() / "dalmora-sim-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    const std::string config = folder + "/meters.json";
-    const std::string link = folder + "/COM1";
-    std::ofstream(config) << R"({"meters":[{"station":1,"model":"T3"},{"station":1,"model":"ZC37"}]})";
-    std::vector<std::string> args{DALMORA_METER_SIM, "--config", config, "--link", link};
+// Runs the simulator program with these arguments to its end; its exit status.
+int runSim(std::vector<std::string> args) {
+    args.insert(args.begin(), DALMORA_METER_SIM);
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
     pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, DALMORA_METER_SIM, nullptr, nullptr, argv.data(), environ), 0);
+    if (::posix_spawn(&pid, DALMORA_METER_SIM, nullptr, nullptr, argv.data(), environ) != 0) {
+        return -1;
+    }
     int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << "status " << status;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SimLineTest, sendModeOfTheProgramDrivesARunningSimulator) {
+    EXPECT_EQ(runSim({"--control", sim_->controlPath(), "--send", R"({"station":1,"fault":"silent"})"}), 0);
+    EXPECT_EQ(exchange(1, 4096, 22), ResponseResult::NoResponse);
+    EXPECT_EQ(runSim({"--control", sim_->controlPath(), "--send", R"({"station":99,"fault":"silent"})"}), 1)
+        << "a refused command";
+    EXPECT_EQ(runSim({"--control", sim_->folder() + "/nothing", "--send", R"({"ping":true})"}), 2)
+        << "no simulator there";
+}
+
+TEST(SimStartTest, wrongConfigurationStopsTheStartWithoutALine) {
+    std::string folder = (std::filesystem::temp_directory_path() / "dalmora-sim-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
+    const std::string config = folder + "/meters.json";
+    const std::string link = folder + "/COM1";
+    std::ofstream(config) << R"({"meters":[{"station":1,"model":"T3"},{"station":1,"model":"ZC37"}]})";
+    EXPECT_EQ(runSim({"--config", config, "--link", link}), 2);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
     std::filesystem::remove_all(folder);
 }
