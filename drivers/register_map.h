@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -39,9 +40,9 @@ struct ModelMap {
     int dpRegister;                           // where the meter keeps its decimal-point setting
     int lastReadBackRegister;                 // a read-back of a higher register is ignored
     // Columns of the record file, and how the model reports a row or a live value it could not
-    // make (each failing step is reported and the next one is tried). Null: never recorded.
-    const RecordModel* record;
-    const PanelInputs* panel;                 // null: the tile is never painted
+    // make (each failing step is reported and the next one is tried). None: never recorded.
+    std::optional<RecordModel> record;
+    std::optional<PanelInputs> panel;         // none: the tile is never painted
 };
 
 // The parameter at exactly that address (not the second register of a pair), or null.

@@ -288,13 +288,11 @@ inline constexpr std::array<RegisterSpec, 16> kZC37LiveValues{{
 
 // ---- The models -------------------------------------------------------------------------------
 
-inline constexpr ModelMap kT3{"T3", kT3Parameters, kT3LiveValues, 33, 55, &kT3Record, &kT3PanelInputs};
-inline constexpr ModelMap kN5{"N5,N6,N8", kN5Parameters, kT3LiveValues, 33, 55, &kN5Record,
-                              &kT3PanelInputs};
+inline constexpr ModelMap kT3{"T3", kT3Parameters, kT3LiveValues, 33, 55, kT3Record, kT3PanelInputs};
+inline constexpr ModelMap kN5{"N5,N6,N8", kN5Parameters, kT3LiveValues, 33, 55, kN5Record, kT3PanelInputs};
 // Q71 meters are polled like the others, but nothing is made of their live values.
-inline constexpr ModelMap kQ71{"Q71", kQ71Parameters, {}, 33, 57, nullptr, nullptr};
-inline constexpr ModelMap kZC37{"ZC37", kZC37Parameters, kZC37LiveValues, 24, 43, &kZC37Record,
-                                &kT3PanelInputs};
+inline constexpr ModelMap kQ71{"Q71", kQ71Parameters, {}, 33, 57, std::nullopt, std::nullopt};
+inline constexpr ModelMap kZC37{"ZC37", kZC37Parameters, kZC37LiveValues, 24, 43, kZC37Record, kT3PanelInputs};
 
 inline constexpr std::array<const ModelMap*, 4> kMaps{&kT3, &kN5, &kQ71, &kZC37};
 
@@ -331,19 +329,29 @@ constexpr bool writesUpToBut(const ModelMap& map, int last, int baud) {
     return map.lastReadBackRegister == last;
 }
 
+// (The checks look registers up by value, not through pointers: the sanitizer build cannot
+// evaluate pointer tests at compile time.)
 constexpr int highestIndexOf(const ModelMap& map, int address) {
-    const RegisterSpec* spec = findRegister(map.parameters, address);
-    return spec == nullptr ? -1 : spec->highestIndex();
+    for (const RegisterSpec& spec : map.parameters) {
+        if (spec.address == address) return spec.highestIndex();
+    }
+    return -1;
+}
+
+constexpr std::string_view captionOf(const ModelMap& map, int address) {
+    for (const RegisterSpec& spec : map.parameters) {
+        if (spec.address == address) return spec.caption;
+    }
+    return {};
 }
 
 constexpr bool dpRegisterIsTheList(const ModelMap& map) {
-    const RegisterSpec* spec = findRegister(map.parameters, map.dpRegister);
-    return spec != nullptr && spec->caption == "DP" && spec->choices.size() == 4;
+    return captionOf(map, map.dpRegister) == "DP" && highestIndexOf(map, map.dpRegister) == 3;
 }
 
 // Every record column is a text the live-value decode makes.
 constexpr bool recordsDecodedValues(const ModelMap& map) {
-    if (map.record == nullptr) return map.liveValues.empty();
+    if (!map.record) return map.liveValues.empty() && !map.panel;
     for (const int reg : map.record->Record_Columns.registers) {
         bool found = false;
         for (const RegisterSpec& spec : map.liveValues) found = found || spec.shownAt() == reg;
@@ -381,9 +389,8 @@ static_assert(highestIndexOf(kT3, 3) == 6 && highestIndexOf(kT3, 28) == 13 && hi
 static_assert(highestIndexOf(kN5, 3) == 4 && highestIndexOf(kN5, 39) == 7 && highestIndexOf(kN5, 40) == 6);
 static_assert(highestIndexOf(kQ71, 3) == 4 && highestIndexOf(kQ71, 39) == 15);
 static_assert(highestIndexOf(kZC37, 30) == 5 && highestIndexOf(kZC37, 3) == 4);
-static_assert(findRegister(kQ71.parameters, 46)->caption == "CH02" &&
-              findRegister(kQ71.parameters, 48)->caption == "TCL" &&
-              findRegister(kQ71.parameters, 69)->caption == "VOFFS");
+static_assert(captionOf(kQ71, 45) == "CL01" && captionOf(kQ71, 46) == "CH02" && captionOf(kQ71, 48) == "TCL" &&
+              captionOf(kQ71, 69) == "VOFFS");
 
 }  // namespace checks
 

@@ -34,7 +34,7 @@ void showParameter(ParameterView& view, const RegisterSpec& spec, std::span<cons
 TableDriver::TableDriver(const ModelMap& model, RecordWriter& records) : model_(model), records_(records) {}
 
 void TableDriver::Decode_Values_Block(DriverContext& context) {
-    if (model_.liveValues.empty() || model_.record == nullptr) return;
+    if (model_.liveValues.empty() || !model_.record) return;
     SharedState& state = context.state;
     const int slot = state.Poll_Slot;
     const std::int32_t dp = slotAt(state, slot).Decimal_Point_Code;
@@ -60,7 +60,7 @@ void TableDriver::Decode_Values_Block(DriverContext& context) {
 }
 
 void TableDriver::Paint_Panel(DriverContext& context) {
-    if (model_.panel == nullptr) return;
+    if (!model_.panel) return;
     const SharedState& state = context.state;
     const int slot = state.Poll_Slot;
     const std::int32_t dp = slotAt(context.state, slot).Decimal_Point_Code;
