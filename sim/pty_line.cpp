@@ -66,7 +66,13 @@ LineSettings settingsOf(const termios& t) {
 PtyLine::~PtyLine() { close(); }
 
 void PtyLine::open(const std::string& link) {
-    close();
+    if (link == link_) {
+        // Our link stays until the new one replaces it: the name is never missing meanwhile.
+        closeDevice();
+        device_.clear();
+    } else {
+        close();
+    }
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (master_ < 0) {
         throw systemError("posix_openpt");
@@ -110,17 +116,46 @@ void PtyLine::open(const std::string& link) {
         throw error;
     }
     link_ = link;
+    linkTarget_ = device_;
 }
 
 void PtyLine::close() {
     if (!link_.empty()) {
         // Only our own link goes: a newer simulator may have taken the name over.
         std::error_code error;
-        if (std::filesystem::read_symlink(link_, error) == device_ && !error) {
+        if (std::filesystem::read_symlink(link_, error) == linkTarget_ && !error) {
             std::filesystem::remove(link_, error);
         }
         link_.clear();
+        linkTarget_.clear();
     }
+    closeDevice();
+    device_.clear();
+}
+
+void PtyLine::hangUp() {
+    std::error_code error;
+    const bool ours = !link_.empty() && std::filesystem::read_symlink(link_, error) == linkTarget_ && !error;
+    closeDevice();
+    device_.clear();
+    if (!ours) {
+        close();
+        return;
+    }
+    // The link now names a file beside it that is never there (not the old device: the
+    // system hands its pseudo-terminal numbers out again). Swapped in one step, as in open().
+    const std::string nowhere = std::filesystem::path(link_).filename().string() + ".line-down";
+    const std::string temporary = link_ + ".new";
+    std::remove(temporary.c_str());
+    if (symlink(nowhere.c_str(), temporary.c_str()) != 0 || std::rename(temporary.c_str(), link_.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        close();
+        return;
+    }
+    linkTarget_ = nowhere;
+}
+
+void PtyLine::closeDevice() {
     if (slave_ >= 0) {
         ::close(slave_);
         slave_ = -1;
@@ -129,7 +164,6 @@ void PtyLine::close() {
         ::close(master_);
         master_ = -1;
     }
-    device_.clear();
 }
 
 LineSettings PtyLine::settings() const {

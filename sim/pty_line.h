@@ -41,8 +41,13 @@ public:
 
     // Creates the pseudo-terminal and (re)places the link. Throws std::runtime_error.
     void open(const std::string& link);
-    // Closes both sides and removes the link: for the console the line is gone.
+    // Closes both sides and removes the link.
     void close();
+    // Closes both sides and leaves the link leading nowhere: for the console the line is gone
+    // and its port cannot be opened. Without the link the console's COMn would be the
+    // computer's own n-th serial device, which opens and stays silent, so that the console
+    // never sees the line fail and never comes back to it. close() or open() takes it away.
+    void hangUp();
     [[nodiscard]] bool isOpen() const { return master_ >= 0; }
     [[nodiscard]] int masterFd() const { return master_; }
     [[nodiscard]] const std::string& device() const { return device_; }
@@ -54,10 +59,13 @@ public:
     void write(std::span<const std::uint8_t> bytes);
 
 private:
+    void closeDevice();
+
     int master_ = -1;
     int slave_ = -1;
     std::string device_;
     std::string link_;
+    std::string linkTarget_;  // what our link points at: the device, or nowhere after hangUp()
 };
 
 }  // namespace dalmora::sim

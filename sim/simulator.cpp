@@ -89,7 +89,7 @@ void Simulator::lineDown() {
         return;
     }
     lineNotifier_.reset();
-    line_.close();
+    line_.hangUp();
     framer_ = RequestFramer{};
     outgoing_.clear();
     transmitTimer_.stop();

@@ -221,7 +221,9 @@ TEST_F(SimLineTest, consoleClosingAndReopeningThePortKeepsTheLine) {
 TEST_F(SimLineTest, lineGoesAwayAndComesBack) {
     EXPECT_EQ(exchange(1, 4096, 22), ResponseResult::Accepted);
     sim_->command(R"({"line":"down"})");
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(sim_->linkPath())));
+    // The link stays, leading nowhere, so that COM1 names no other device of the computer.
+    EXPECT_TRUE(std::filesystem::is_symlink(sim_->linkPath()));
+    EXPECT_FALSE(std::filesystem::exists(sim_->linkPath()));
     try {
         (void)Check_Response(*port_, buffers_);
         ADD_FAILURE() << "reading a line that is gone succeeded";
@@ -237,6 +239,12 @@ TEST_F(SimLineTest, lineGoesAwayAndComesBack) {
     sim_->command(R"({"line":"up"})");
     port_->open(1, k19200);
     EXPECT_EQ(exchange(1, 4096, 22), ResponseResult::Accepted);
+}
+
+TEST_F(SimLineTest, endingWhileTheLineIsDownTakesTheLinkAway) {
+    sim_->command(R"({"line":"down"})");
+    ASSERT_TRUE(std::filesystem::is_symlink(sim_->linkPath()));
+    // TearDown ends the simulator and checks that the link is gone.
 }
 
 TEST_F(SimLineTest, writesAndControlCommandsShowOnTheNextPoll) {
