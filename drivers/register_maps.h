@@ -296,6 +296,15 @@ inline constexpr ModelMap kZC37{"ZC37", kZC37Parameters, kZC37LiveValues, 24, 43
 
 inline constexpr std::array<const ModelMap*, 4> kMaps{&kT3, &kN5, &kQ71, &kZC37};
 
+// The map of that exact model name ("T3", "N5,N6,N8", "Q71", "ZC37"), or null for the models
+// whose drivers are not table drivers and for no model at all.
+[[nodiscard]] constexpr const ModelMap* findModelMap(std::string_view name) noexcept {
+    for (const ModelMap* map : kMaps) {
+        if (map->name == name) return map;
+    }
+    return nullptr;
+}
+
 // ---- Checks -----------------------------------------------------------------------------------
 
 namespace checks {

@@ -262,6 +262,14 @@ TEST(WriteParameterWithoutWindow, leavesWriteValueAlone) {
 
 // ---- The maps -----------------------------------------------------------------------------------
 
+TEST(RegisterMaps, foundByTheExactModelName) {
+    EXPECT_EQ(maps::findModelMap("T3"), &maps::kT3);
+    EXPECT_EQ(maps::findModelMap("N5,N6,N8"), &maps::kN5);
+    EXPECT_EQ(maps::findModelMap("Q71"), &maps::kQ71);
+    EXPECT_EQ(maps::findModelMap("ZC37"), &maps::kZC37);
+    for (const char* name : {"N5", "t3", "T3 ", "HM15", "---"}) EXPECT_EQ(maps::findModelMap(name), nullptr) << name;
+}
+
 TEST(RegisterMaps, n5DiffersFromT3OnlyInRunAndErop) {
     ASSERT_EQ(maps::kN5.parameters.size(), maps::kT3.parameters.size());
     for (std::size_t i = 0; i < maps::kT3.parameters.size(); ++i) {
