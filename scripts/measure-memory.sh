@@ -3,7 +3,9 @@
 # polling for a minute. Prints the resident memory (VmRSS) and its peak (VmHWM) of the running
 # program, and how many requests the meters heard meanwhile.
 #   scripts/measure-memory.sh [build folder] [seconds]
-# Runs the console offscreen (QT_QPA_PLATFORM=offscreen) unless QT_QPA_PLATFORM is set already.
+# Runs the console offscreen (QT_QPA_PLATFORM=offscreen) unless QT_QPA_PLATFORM is set already;
+# with a real window on a virtual screen:
+#   QT_QPA_PLATFORM=xcb xvfb-run -a scripts/measure-memory.sh build
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
