@@ -143,15 +143,14 @@ public:
 
     ~Bench() {
         if (QTest::currentTestFailed()) tellTheEnd();
-        window_.reset();
-    }  // the console lets go of the line before the simulator ends
+        window_.reset();  // the console lets go of the line before the simulator ends
+    }
 
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
     SimProcess& sim() { return sim_; }
     MainWindow& window() { return *window_; }
-    SharedState& state() { return state_; }
 
     // Status bar samples of one slot's turns (panel 1 names the slot) taken at `since` or later.
     [[nodiscard]] std::vector<Sample> turnsOf(const QString& slot, long long since = 0) const {
