@@ -48,8 +48,8 @@ struct ModelMap {
 // The parameter at exactly that address (not the second register of a pair), or null.
 [[nodiscard]] constexpr const RegisterSpec* findRegister(std::span<const RegisterSpec> table,
                                                         int address) noexcept {
-    for (const RegisterSpec& spec : table) {
-        if (spec.address == address) return &spec;
+    for (const RegisterSpec& entry : table) {
+        if (entry.address == address) return &entry;
     }
     return nullptr;
 }

@@ -167,8 +167,8 @@ constexpr std::array<RegisterSpec, N> withChoices(const std::array<RegisterSpec,
                                                   std::span<const ChoiceChange> changes) {
     std::array<RegisterSpec, N> table = base;
     for (const ChoiceChange& change : changes) {
-        for (RegisterSpec& spec : table) {
-            if (spec.address == change.address) spec.choices = change.choices;
+        for (RegisterSpec& entry : table) {
+            if (entry.address == change.address) entry.choices = change.choices;
         }
     }
     return table;
@@ -191,14 +191,14 @@ inline constexpr auto kQ71Parameters = [] {
     std::array<RegisterSpec, kCount> table{};
     const auto changed = withChoices(kT3Parameters, kQ71Changes);
     std::size_t at = 0;
-    for (const RegisterSpec& spec : changed) {
-        if (spec.address < kQ71FirstMoved) table[at++] = spec;
+    for (const RegisterSpec& entry : changed) {
+        if (entry.address < kQ71FirstMoved) table[at++] = entry;
     }
-    for (const RegisterSpec& spec : kQ71SecondOutput) table[at++] = spec;
-    for (RegisterSpec spec : changed) {
-        if (spec.address < kQ71FirstMoved) continue;
-        spec.address += static_cast<int>(kQ71SecondOutput.size());
-        table[at++] = spec;
+    for (const RegisterSpec& entry : kQ71SecondOutput) table[at++] = entry;
+    for (RegisterSpec entry : changed) {
+        if (entry.address < kQ71FirstMoved) continue;
+        entry.address += static_cast<int>(kQ71SecondOutput.size());
+        table[at++] = entry;
     }
     return table;
 }();
@@ -312,28 +312,28 @@ namespace checks {
 // The entries follow each other without gap or overlap from `first`, and cover `count` registers.
 constexpr bool contiguous(std::span<const RegisterSpec> table, int first, int count) {
     int next = first;
-    for (const RegisterSpec& spec : table) {
-        if (spec.address != next) return false;
-        next += static_cast<int>(wordCount(spec.format));
+    for (const RegisterSpec& entry : table) {
+        if (entry.address != next) return false;
+        next += static_cast<int>(wordCount(entry.format));
     }
     return next == first + count;
 }
 
 // Lists exactly for the choice registers; writable only what a text or a list can give.
 constexpr bool wellFormed(std::span<const RegisterSpec> table) {
-    for (const RegisterSpec& spec : table) {
-        if ((spec.format == Format::Fmt_Choice) != !spec.choices.empty()) return false;
-        if (spec.writable && !isWritable(spec.format)) return false;
+    for (const RegisterSpec& entry : table) {
+        if ((entry.format == Format::Fmt_Choice) != !entry.choices.empty()) return false;
+        if (entry.writable && !isWritable(entry.format)) return false;
     }
     return true;
 }
 
 // Written are the registers 0 to `last` but `baud`; read back are the same and the baud rate.
 constexpr bool writesUpToBut(const ModelMap& map, int last, int baud) {
-    for (const RegisterSpec& spec : map.parameters) {
-        const bool written = spec.address <= last && spec.address != baud;
-        if (spec.writable != written) return false;
-        if (spec.address <= map.lastReadBackRegister && wordCount(spec.format) != 1) return false;
+    for (const RegisterSpec& entry : map.parameters) {
+        const bool written = entry.address <= last && entry.address != baud;
+        if (entry.writable != written) return false;
+        if (entry.address <= map.lastReadBackRegister && wordCount(entry.format) != 1) return false;
     }
     return map.lastReadBackRegister == last;
 }
@@ -341,15 +341,15 @@ constexpr bool writesUpToBut(const ModelMap& map, int last, int baud) {
 // (The checks look registers up by value, not through pointers: the sanitizer build cannot
 // evaluate pointer tests at compile time.)
 constexpr int highestIndexOf(const ModelMap& map, int address) {
-    for (const RegisterSpec& spec : map.parameters) {
-        if (spec.address == address) return spec.highestIndex();
+    for (const RegisterSpec& entry : map.parameters) {
+        if (entry.address == address) return entry.highestIndex();
     }
     return -1;
 }
 
 constexpr std::string_view captionOf(const ModelMap& map, int address) {
-    for (const RegisterSpec& spec : map.parameters) {
-        if (spec.address == address) return spec.caption;
+    for (const RegisterSpec& entry : map.parameters) {
+        if (entry.address == address) return entry.caption;
     }
     return {};
 }
@@ -363,7 +363,7 @@ constexpr bool recordsDecodedValues(const ModelMap& map) {
     if (!map.record) return map.liveValues.empty() && !map.panel;
     for (const int reg : map.record->Record_Columns.registers) {
         bool found = false;
-        for (const RegisterSpec& spec : map.liveValues) found = found || spec.shownAt() == reg;
+        for (const RegisterSpec& entry : map.liveValues) found = found || entry.shownAt() == reg;
         if (!found) return false;
     }
     return true;

@@ -20,12 +20,12 @@ Slot& slotAt(SharedState& state, int index) {
 
 // Register k of the answer into the window: a list selects its entry (the first one for a value
 // past the list's end), every other format shows its text.
-void showParameter(ParameterView& view, const RegisterSpec& spec, std::span<const std::uint8_t> answer,
+void showParameter(ParameterView& view, const RegisterSpec& entry, std::span<const std::uint8_t> answer,
                    std::size_t k, std::int32_t dp) {
-    if (spec.format == Format::Fmt_Choice) {
-        view.setSelectedIndex(spec.shownAt(), choiceIndex(registerAt(answer, k), spec.highestIndex()));
+    if (entry.format == Format::Fmt_Choice) {
+        view.setSelectedIndex(entry.shownAt(), choiceIndex(registerAt(answer, k), entry.highestIndex()));
     } else {
-        view.setText(spec.shownAt(), decodeRegister(spec.format, answer, k, dp));
+        view.setText(entry.shownAt(), decodeRegister(entry.format, answer, k, dp));
     }
 }
 
@@ -43,17 +43,17 @@ void TableDriver::Decode_Values_Block(DriverContext& context) {
     ParameterView* view = state.Window_Slot == state.Poll_Slot ? context.view : nullptr;
     const RecordFailurePolicy& report = model_.record->onFailure;
 
-    for (const RegisterSpec& spec : model_.liveValues) {
+    for (const RegisterSpec& entry : model_.liveValues) {
         // Each value on its own: one that cannot be read must not cost the ones after it.
         try {
             const std::string text = decodeRegister(
-                spec.format, state.Receive_Buffer, static_cast<std::size_t>(spec.address - kFirstLiveRegister), dp);
-            liveValues_.setText(spec.shownAt(), text);
-            if (view != nullptr) view->setText(spec.shownAt(), text);
+                entry.format, state.Receive_Buffer, static_cast<std::size_t>(entry.address - kFirstLiveRegister), dp);
+            liveValues_.setText(entry.shownAt(), text);
+            if (view != nullptr) view->setText(entry.shownAt(), text);
         } catch (const Error& error) {
-            reportRowFailure(context.notifier, report, spec.shownAt(), error);
+            reportRowFailure(context.notifier, report, entry.shownAt(), error);
         } catch (const std::exception& failure) {
-            reportRowFailure(context.notifier, report, spec.shownAt(), Error(51, failure.what()));
+            reportRowFailure(context.notifier, report, entry.shownAt(), Error(51, failure.what()));
         }
     }
     records_.Append_Record_Row(slot, *model_.record, liveValues_);
@@ -73,8 +73,8 @@ void TableDriver::Decode_Read_All(DriverContext& context) {
     const std::uint16_t code = registerAt(state.Receive_Buffer, static_cast<std::size_t>(model_.dpRegister));
     slot.Decimal_Point_Code = code <= 3 ? code : 0;
     if (context.view == nullptr) return;
-    for (const RegisterSpec& spec : model_.parameters) {
-        showParameter(*context.view, spec, state.Receive_Buffer, static_cast<std::size_t>(spec.address),
+    for (const RegisterSpec& entry : model_.parameters) {
+        showParameter(*context.view, entry, state.Receive_Buffer, static_cast<std::size_t>(entry.address),
                       slot.Decimal_Point_Code);
     }
 }
@@ -83,24 +83,24 @@ void TableDriver::Decode_Read_One(DriverContext& context) {
     SharedState& state = context.state;
     const int reg = state.Current_Register;
     if (context.view == nullptr || reg < 0 || reg > model_.lastReadBackRegister) return;
-    const RegisterSpec* spec = findRegister(model_.parameters, reg);
-    if (spec == nullptr) return;
+    const RegisterSpec* entry = findRegister(model_.parameters, reg);
+    if (entry == nullptr) return;
     // The DP is not taken from a read-back of the DP register: the dot and the scaled texts
     // follow a new setting only after the next read-all.
-    showParameter(*context.view, *spec, state.Receive_Buffer, 0, slotAt(state, state.Window_Slot).Decimal_Point_Code);
+    showParameter(*context.view, *entry, state.Receive_Buffer, 0, slotAt(state, state.Window_Slot).Decimal_Point_Code);
 }
 
 void TableDriver::Write_Parameter(DriverContext& context) {
     SharedState& state = context.state;
-    const RegisterSpec* spec = findRegister(model_.parameters, state.Current_Register);
-    if (spec == nullptr || !spec->writable || context.view == nullptr) return;
-    if (spec->format == Format::Fmt_Choice) {
+    const RegisterSpec* entry = findRegister(model_.parameters, state.Current_Register);
+    if (entry == nullptr || !entry->writable || context.view == nullptr) return;
+    if (entry->format == Format::Fmt_Choice) {
         // The list position as it stands, -1 when the typed text matches no entry.
-        state.Write_Value = context.view->selectedIndex(spec->address);
+        state.Write_Value = context.view->selectedIndex(entry->address);
         return;
     }
     const std::optional<std::int32_t> value = encodeValue(
-        spec->format, context.view->text(spec->address), slotAt(state, state.Window_Slot).Decimal_Point_Code);
+        entry->format, context.view->text(entry->address), slotAt(state, state.Window_Slot).Decimal_Point_Code);
     if (value) state.Write_Value = *value;
 }
 

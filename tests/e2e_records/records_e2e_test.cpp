@@ -93,8 +93,8 @@ std::string simulatorText(const SimProcess& sim, int station, int reg, const Mod
     std::smatch value;
     if (!std::regex_search(answer, value, std::regex(R"("value":(-?\d+))"))) return "?";
     const std::uint16_t word = static_cast<std::uint16_t>(std::stoi(value[1]));
-    for (const RegisterSpec& spec : model.liveValues) {
-        if (spec.address == reg) return decodeValue(spec.format, std::span(&word, 1), 0);
+    for (const RegisterSpec& entry : model.liveValues) {
+        if (entry.address == reg) return decodeValue(entry.format, std::span(&word, 1), 0);
     }
     return "?";
 }
