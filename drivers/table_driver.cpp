@@ -43,6 +43,15 @@ void TableDriver::Decode_Values_Block(DriverContext& context) {
     ParameterView* view = state.Window_Slot == state.Poll_Slot ? context.view : nullptr;
     const RecordFailurePolicy& report = model_.record->onFailure;
 
+    // A short block fails at its first missing value and at every one after it. The operator is
+    // told once per poll, at the first: a box and beeps for each of up to 29 values, every poll,
+    // would bury the console under reports of one cause.
+    bool reported = false;
+    const auto reportOnce = [&](int reg, const Error& error) {
+        if (reported) return;
+        reported = true;
+        reportRowFailure(context.notifier, report, reg, error);
+    };
     for (const RegisterSpec& entry : model_.liveValues) {
         // Each value on its own: one that cannot be read must not cost the ones after it.
         try {
@@ -51,9 +60,9 @@ void TableDriver::Decode_Values_Block(DriverContext& context) {
             liveValues_.setText(entry.shownAt(), text);
             if (view != nullptr) view->setText(entry.shownAt(), text);
         } catch (const Error& error) {
-            reportRowFailure(context.notifier, report, entry.shownAt(), error);
+            reportOnce(entry.shownAt(), error);
         } catch (const std::exception& failure) {
-            reportRowFailure(context.notifier, report, entry.shownAt(), Error(51, failure.what()));
+            reportOnce(entry.shownAt(), Error(51, failure.what()));
         }
     }
     records_.Append_Record_Row(slot, *model_.record, liveValues_);
