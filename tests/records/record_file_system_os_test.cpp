@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -49,6 +50,42 @@ TEST(OsRecordFileSystem, fileLockedElsewhereIsRefusedAtOnceAsError70) {
     EXPECT_EQ(readText(path), "first\r\n");
 
     ::close(other);
+    EXPECT_EQ(errorNumberOf(files, path, "third\r\n"), 0);
+    EXPECT_EQ(readText(path), "first\r\nthird\r\n");
+}
+
+// The way an operator meets it: another program holds the file with its own lock.
+TEST(OsRecordFileSystem, fileLockedByAnotherProcessIsError70UntilItLetsGo) {
+    RecordFolder folder;
+    OsRecordFileSystem files;
+    const std::string path = folder.file("held by other.Csv");
+    files.appendLines(path, "first\r\n");
+
+    int locked[2];
+    int release[2];
+    ASSERT_EQ(::pipe(locked), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        const char ready = (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ? 'y' : 'n';
+        [[maybe_unused]] auto written = ::write(locked[1], &ready, 1);
+        char go = 0;
+        [[maybe_unused]] auto got = ::read(release[0], &go, 1);
+        ::_exit(0);
+    }
+    char ready = 0;
+    ASSERT_EQ(::read(locked[0], &ready, 1), 1);
+    ASSERT_EQ(ready, 'y');
+    EXPECT_EQ(errorNumberOf(files, path, "second\r\n"), 70);
+
+    const char go = 'g';
+    ASSERT_EQ(::write(release[1], &go, 1), 1);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (int fd : {locked[0], locked[1], release[0], release[1]}) ::close(fd);
+
     EXPECT_EQ(errorNumberOf(files, path, "third\r\n"), 0);
     EXPECT_EQ(readText(path), "first\r\nthird\r\n");
 }
