@@ -5,6 +5,7 @@
 
 #include "console/slot_rules.h"
 #include "link/modbus.h"
+#include "link/text.h"
 
 namespace dalmora {
 
@@ -18,15 +19,8 @@ constexpr std::uint8_t kLastScanStationIndex = 254;
 // A failure that is no Error of ours (a library's exception) is told with this number.
 constexpr int kInternalError = 51;
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
-std::string slotText(int slot, const std::string& id) {
-    return "No." + std::to_string(slot + 1) + " Slot ; ID = " + id;
+std::string slotText(int slot, std::string_view id) {
+    return "No." + std::to_string(slot + 1) + " Slot ; ID = " + std::string(id);
 }
 
 bool isPortFailure(int number) {

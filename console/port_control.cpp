@@ -2,31 +2,24 @@
 
 #include <charconv>
 
+#include "link/text.h"
+
 namespace dalmora {
 
 namespace {
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 // The leading number of a text, 0 when there is none ("12" -> 12, "x" -> 0).
-int leadingNumber(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return 0;
+int leadingNumber(std::string_view text) {
+    text = trimmed(text);
     int value = 0;
-    const char* begin = text.data() + first;
-    const auto [ptr, ec] = std::from_chars(begin, text.data() + text.size(), value);
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc{} ? value : 0;
 }
 
 }  // namespace
 
 std::string portSettingsText(const SerialSettings& serial) {
-    const std::string parity = trimmed(serial.Parity_Name);
+    const std::string_view parity = trimmed(serial.Parity_Name);
     std::string text = serial.Baud_Rate + ",";
     if (!parity.empty()) text += parity.front();
     text += "," + serial.Data_Bits + "," + serial.Stop_Bits;
@@ -42,7 +35,7 @@ void Open_Port(SerialPort& port, const SerialSettings& serial) {
         if (port.isOpen()) port.close();
     } catch (const Error&) {
     }
-    const std::string name = trimmed(serial.Port_Name);
+    const std::string_view name = trimmed(serial.Port_Name);
     const int number = name.size() > 3 ? leadingNumber(name.substr(3)) : 0;
     try {
         port.open(number, portSettingsText(serial));

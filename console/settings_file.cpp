@@ -12,6 +12,7 @@
 
 #include "link/bytes.h"
 #include "link/error.h"
+#include "link/text.h"
 
 namespace dalmora {
 namespace fs = std::filesystem;
@@ -210,12 +211,6 @@ void defaultIfEmpty(std::string& text, const char* value) {
     if (text.empty()) text = value;
 }
 
-std::string_view trimmedBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 }  // namespace
 
 fs::path settingsFilePath(const fs::path& programFolder) {
@@ -227,7 +222,7 @@ std::size_t recordTextCount(int record) {
 }
 
 std::string slotStationOf(const std::string& slotId) {
-    const std::string_view id = trimmedBlanks(slotId);
+    const std::string_view id = trimmed(slotId);
     if (id == kNone) return "0";
     const std::size_t digits = std::min(id.find_first_not_of("0123456789"), id.size());
     const std::string_view number = id.substr(0, digits);
@@ -237,7 +232,7 @@ std::string slotStationOf(const std::string& slotId) {
 }
 
 std::int32_t decimalPointCodeOf(const std::string& text) {
-    std::string_view rest = trimmedBlanks(text);
+    std::string_view rest = trimmed(text);
     bool negative = false;
     if (!rest.empty() && (rest.front() == '-' || rest.front() == '+')) {
         negative = rest.front() == '-';

@@ -1,17 +1,15 @@
 #include "console/slot_rules.h"
 
 #include "console/driver_table.h"
+#include "link/text.h"
 
 namespace dalmora {
 
 std::optional<std::uint8_t> stationOf(const Slot& slot) {
-    const std::string& id = slot.Slot_ID;
-    const auto first = id.find_first_not_of(' ');
-    if (first == std::string::npos) return std::nullopt;
-    const auto last = id.find_last_not_of(' ');
+    const std::string_view id = trimmed(slot.Slot_ID);
+    if (id.empty()) return std::nullopt;
     int value = 0;
-    for (auto i = first; i <= last; ++i) {
-        const char c = id[i];
+    for (const char c : id) {
         if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + (c - '0');
         if (value > 255) return std::nullopt;

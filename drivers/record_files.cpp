@@ -3,6 +3,8 @@
 #include <exception>
 #include <utility>
 
+#include "link/text.h"
+
 namespace dalmora {
 
 namespace {
@@ -13,13 +15,6 @@ void appendTwoDigits(std::string& out, int value) {
     if (value < 0) value += 100;
     out += static_cast<char>('0' + value / 10);
     out += static_cast<char>('0' + value % 10);
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
 }
 
 bool forbiddenInFileName(unsigned char c) {
@@ -78,9 +73,9 @@ std::string safeFileNamePart(std::string_view text) {
 
 std::string recordFileBaseName(std::string_view model, std::string_view station,
                                const LocalDateTime& started) {
-    std::string name = safeFileNamePart(trimBlanks(model));
+    std::string name = safeFileNamePart(trimmed(model));
     name += ' ';
-    name += safeFileNamePart(trimBlanks(station));
+    name += safeFileNamePart(trimmed(station));
     name += ' ';
     appendTwoDigits(name, started.year);
     appendTwoDigits(name, started.month);

@@ -1,6 +1,7 @@
 #include "link/modbus.h"
 
 #include "link/crc.h"
+#include "link/text.h"
 
 namespace dalmora {
 
@@ -95,14 +96,7 @@ ResponseResult Check_Response(SerialPort& port, LinkBuffers& buffers) {
 }
 
 void Pad_Hex_Digit(std::string& text) {
-    constexpr std::string_view kBlanks = " ";
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string::npos) {
-        text.clear();
-        return;
-    }
-    const auto last = text.find_last_not_of(kBlanks);
-    text = text.substr(first, last - first + 1);
+    text = std::string(trimmed(text));
     if (text.size() == 1) {
         const char c = text[0];
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) {
