@@ -9,6 +9,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=lib.sh
+. "$here/scripts/lib.sh"
 build=$(cd "${1:-$here/build}" && pwd)
 seconds=${2:-60}
 for program in dalmora dalmora-meter-sim; do
@@ -42,20 +44,6 @@ models=(T3 N5,N6,N8 HM15 RWN5D8 ZC37)
     echo ']}'
 } > "$folder/meters.json"
 
-# A settings record: each text as a little-endian 16-bit length and its bytes, zeros to 128.
-record() {
-    local out="" text
-    for text in "$@"; do
-        out+=$(printf '\\x%02x\\x%02x' $(( ${#text} % 256 )) $(( ${#text} / 256 )))
-        out+=$text
-    done
-    local bytes
-    bytes=$(printf "$out" | wc -c)
-    if (( bytes > 128 )); then echo "settings record too long" >&2; exit 1; fi
-    printf "$out"
-    head -c $(( 128 - bytes )) /dev/zero
-}
-
 ids=() descriptions=() slotModels=() zeros=()
 for station in $(seq 1 16); do
     ids+=("$(printf '%03d' "$station")")
@@ -64,27 +52,17 @@ for station in $(seq 1 16); do
     zeros+=(0)
 done
 {
-    record COM1 19200 2 8 None
-    record "${ids[@]}"
-    record "${descriptions[@]}"
-    record "${zeros[@]}"
-    record "${zeros[@]}"
-    record "${zeros[@]}"
-    record "${zeros[@]}"
-    record "${slotModels[@]}"
+    settings_record COM1 19200 2 8 None
+    settings_record "${ids[@]}"
+    settings_record "${descriptions[@]}"
+    settings_record "${zeros[@]}"
+    settings_record "${zeros[@]}"
+    settings_record "${zeros[@]}"
+    settings_record "${zeros[@]}"
+    settings_record "${slotModels[@]}"
 } > "$folder/User Setting.ini"
 
-"$build/bin/dalmora-meter-sim" --config "$folder/meters.json" --link "$folder/COM1" \
-    --control "$folder/sim-control" --log "$folder/sim.log" 2>/dev/null &
-sim=$!
-for _ in $(seq 100); do
-    [ -e "$folder/COM1" ] && break
-    sleep 0.1
-done
-if [ ! -e "$folder/COM1" ]; then
-    echo "the simulator did not come up" >&2
-    exit 1
-fi
+start_simulator "$build" "$folder/meters.json" "$folder" 2>/dev/null
 
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} "$build/bin/dalmora" "$folder" >"$folder/console.log" 2>&1 &
 console=$!
