@@ -15,42 +15,11 @@
 
 #include "drivers/live_values.h"
 #include "drivers/record_files.h"
+#include "fakes/temp_folder.h"
 
 namespace dalmora::testing {
 
-// A program folder of its own for one test, removed afterwards.
-class RecordFolder {
-public:
-    RecordFolder() {
-        static std::atomic<int> counter{0};
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("dalmora-records-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                 std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~RecordFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    RecordFolder(const RecordFolder&) = delete;
-    RecordFolder& operator=(const RecordFolder&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    [[nodiscard]] std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-    // Names of the files in the folder.
-    [[nodiscard]] std::set<std::string> names() const {
-        std::set<std::string> all;
-        for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            all.insert(entry.path().filename().string());
-        }
-        return all;
-    }
-
-private:
-    std::filesystem::path path_;
-};
+using RecordFolder = TempFolder;
 
 inline std::string readText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);

@@ -10,32 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "fakes/temp_folder.h"
+
 namespace dalmora::testing {
-
-// A program folder of its own for one test, removed afterwards.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("dalmora-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                 std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
