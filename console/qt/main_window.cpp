@@ -92,9 +92,12 @@ MainWindow::MainWindow(SharedState& state, const QString& programFolder, QWidget
     bar->setSizeGripEnabled(true);
     panel1_ = new QLabel(bar);
     panel1_->setObjectName("StatusBar1_Panel1");
-    panel1_->setMinimumWidth(200);
+    panel1_->setFixedWidth(200);
     panel2_ = new QLabel(bar);
     panel2_->setObjectName("StatusBar1_Panel2");
+    // A long error text is cut at the window's edge; it must never widen the window, which
+    // would lay the tiles out anew and wipe every meter's digits.
+    panel2_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(panel1_);
     bar->addWidget(panel2_, 1);
     setStatusBar(bar);

@@ -227,6 +227,29 @@ private Q_SLOTS:
         QCOMPARE(texts.at(1), std::string("0"));
     }
 
+    void longStatusTextNeverWidensTheWindow() {
+        QTemporaryDir folder;
+        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
+        SharedState state;
+        MainWindow window(state, folder.path());
+        window.load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QSize before = window.size();
+        window.canvas().draw(0, DrawCommand{PictureSet::RPV, 8, TileRect{98, 101, 173, 229}});
+
+        window.setMainStatus(2, "at Timer_Read_Timer() ;Wrong code: 9 ;Wrong reasons: " + std::string(300, 'x'));
+        window.setMainStatus(1, "No.16 Slot ; ID = 255 and a good deal more text than fits");
+        QTest::qWait(50);
+        QCOMPARE(window.size(), before);
+        // The tiles were not laid out anew: the digit is still there.
+        bool digitKept = false;
+        for (const DrawCommand& command : window.canvas().keptDrawing(0)) {
+            digitKept = digitKept || command.set == PictureSet::RPV;
+        }
+        QVERIFY(digitKept);
+    }
+
     void tilesStretchWithTheWindow() {
         QTemporaryDir folder;
         writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
