@@ -4,6 +4,8 @@ function(dalmora_core_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
   if(sources)
     add_library(${name} STATIC ${sources})
+    # Plain C++: nothing for Qt's code generators to do here.
+    set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARGN})
   else()
