@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <memory>
 #include <iterator>
 
 #include "console/engine.h"
@@ -64,6 +65,25 @@ QList<QWidget*> windowsNamed(const QString& name) {
     return found;
 }
 
+// A console on a program folder of its own: settings written (unless `port` is null), window
+// created and loaded.
+struct Console {
+    Console(const char* port, std::initializer_list<SlotSetup> slots, const QString& linkToNowhere = {}) {
+        if (!linkToNowhere.isEmpty()) QFile::link(folder.path() + "/nowhere", folder.path() + "/" + linkToNowhere);
+        if (port != nullptr) writeSettings(folder.path(), port, slots);
+        window = std::make_unique<MainWindow>(state, folder.path());
+        window->load();
+    }
+    [[nodiscard]] bool show() {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+
+    QTemporaryDir folder;
+    SharedState state;
+    std::unique_ptr<MainWindow> window;
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -71,11 +91,8 @@ class MainWindowTest : public QObject {
 
 private Q_SLOTS:
     void startsWithClosedPortWithoutTraffic() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE", {});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
+        Console console("CLOSE", {});
+        MainWindow& window = *console.window;
         QCOMPARE(window.objectName(), QString("FM_Main"));
         QCOMPARE(window.windowTitle(), QString("Dalmora"));
         QCOMPARE(window.statusText(2), QString("Serial port is close !"));
@@ -83,38 +100,28 @@ private Q_SLOTS:
     }
 
     void missingPortStartsTheEngineToRetry() {
-        QTemporaryDir folder;
         // A folder link that leads nowhere: the port cannot open, whatever devices the computer has.
-        QVERIFY(QFile::link(folder.path() + "/nowhere", folder.path() + "/COM250"));
-        writeSettings(folder.path(), "COM250", {});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
+        Console console("COM250", {}, "COM250");
+        MainWindow& window = *console.window;
         QCOMPARE(window.statusText(2), QString("Serial port is not open !"));
         QVERIFY(window.pollTimer().isActive());
-        QCOMPARE(state.Engine_State, engine_state::kStartPolling);
+        QCOMPARE(console.state.Engine_State, engine_state::kStartPolling);
         QCOMPARE(window.pollTimer().timerType(), Qt::PreciseTimer);
     }
 
     void missingSettingsFileIsCreatedWithDefaults() {
-        QTemporaryDir folder;
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
-        QFile file(folder.path() + "/User Setting.ini");
+        Console console(nullptr, {});
+        QFile file(console.folder.path() + "/User Setting.ini");
         QVERIFY(file.exists());
         QCOMPARE(file.size(), qint64(1024));
-        QCOMPARE(QString::fromStdString(state.serial.Port_Name), QString("COM1"));
+        QCOMPARE(QString::fromStdString(console.state.serial.Port_Name), QString("COM1"));
     }
 
     void recAreaTogglesOnlyWithLeftButtonAndAStation() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}, {1, "T3", "---"}});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Console console("CLOSE", {{0, "T3", "001"}, {1, "T3", "---"}});
+        QVERIFY(console.show());
+        MainWindow& window = *console.window;
+        SharedState& state = console.state;
 
         TileWidget* configured = window.tile(0);
         QCOMPARE(lastRecPicture(window, 0), 1);
@@ -139,28 +146,28 @@ private Q_SLOTS:
     }
 
     void doubleClickOpensAtMostOneParameterWindow() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE",
-                      {{0, "T3", "001"}, {1, "ZC37", "002"}, {2, "T3", "---"}, {3, "T3", "000"}, {4, "t3", "005"}});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Console console("CLOSE",
+                        {{0, "T3", "001"}, {1, "ZC37", "002"}, {2, "T3", "---"}, {3, "T3", "000"}, {4, "t3", "005"}});
+        QVERIFY(console.show());
+        MainWindow& window = *console.window;
+        SharedState& state = console.state;
+        const auto doubleClick = [&window](int slot) {
+            QTest::mouseDClick(window.tile(slot), Qt::LeftButton, {}, tilePoint(window.tile(slot), 500, 500));
+        };
 
         // No station, a broadcast ID, a model that is no model: nothing opens.
         for (int slot : {2, 3, 4, 5}) {
-            QTest::mouseDClick(window.tile(slot), Qt::LeftButton, {}, tilePoint(window.tile(slot), 500, 500));
+            doubleClick(slot);
             QCOMPARE(state.Window_Slot, kNoWindowSlot);
         }
         QVERIFY(window.parameterWindow() == nullptr);
 
-        QTest::mouseDClick(window.tile(0), Qt::LeftButton, {}, tilePoint(window.tile(0), 500, 500));
+        doubleClick(0);
         QCOMPARE(state.Window_Slot, std::int16_t{0});
         QCOMPARE(windowsNamed("FM_T3_Parameter").size(), 1);
 
-        QTest::mouseDClick(window.tile(1), Qt::LeftButton, {}, tilePoint(window.tile(1), 500, 500));
-        QTest::mouseDClick(window.tile(0), Qt::LeftButton, {}, tilePoint(window.tile(0), 500, 500));
+        doubleClick(1);
+        doubleClick(0);
         QCOMPARE(state.Window_Slot, std::int16_t{0});
         QCOMPARE(windowsNamed("FM_T3_Parameter").size(), 1);
         QCOMPARE(windowsNamed("FM_ZC37_Parameter").size(), 0);
@@ -170,18 +177,15 @@ private Q_SLOTS:
         parameter->close();
         QTRY_VERIFY(parameter.isNull());
         QCOMPARE(state.Window_Slot, kNoWindowSlot);
-        QTest::mouseDClick(window.tile(1), Qt::LeftButton, {}, tilePoint(window.tile(1), 500, 500));
+        doubleClick(1);
         QCOMPARE(state.Window_Slot, std::int16_t{1});
         QCOMPARE(windowsNamed("FM_ZC37_Parameter").size(), 1);
         window.parameterWindow()->close();
     }
 
     void menusOfferOnlyWhatWorks() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE", {});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
+        Console console("CLOSE", {});
+        MainWindow& window = *console.window;
 
         QStringList menus;
         for (QAction* action : window.menuBar()->actions()) menus << action->text();
@@ -207,18 +211,14 @@ private Q_SLOTS:
     }
 
     void closeWritesTheDecimalPointsAndClosesThePort() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
-        SharedState state;
-        {
-            MainWindow window(state, folder.path());
-            window.load();
-            window.show();
-            state.slots[3].Decimal_Point_Code = 83;
-            state.slots[0].Decimal_Point_Code = 2;
-            window.close();
-        }
-        std::ifstream file((folder.path() + "/User Setting.ini").toStdString(), std::ios::binary);
+        Console console("CLOSE", {{0, "T3", "001"}});
+        console.window->show();
+        console.state.slots[3].Decimal_Point_Code = 83;
+        console.state.slots[0].Decimal_Point_Code = 2;
+        console.window->close();
+        console.window.reset();
+
+        std::ifstream file((console.folder.path() + "/User Setting.ini").toStdString(), std::ios::binary);
         const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
         QCOMPARE(bytes.size(), std::size_t{1024});
         const auto texts = decodeRecord(std::span(bytes).subspan(6 * 128, 128), 16);
@@ -228,13 +228,9 @@ private Q_SLOTS:
     }
 
     void longStatusTextNeverWidensTheWindow() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Console console("CLOSE", {{0, "T3", "001"}});
+        QVERIFY(console.show());
+        MainWindow& window = *console.window;
         const QSize before = window.size();
         window.canvas().draw(0, DrawCommand{PictureSet::RPV, 8, TileRect{98, 101, 173, 229}});
 
@@ -251,13 +247,9 @@ private Q_SLOTS:
     }
 
     void tilesStretchWithTheWindow() {
-        QTemporaryDir folder;
-        writeSettings(folder.path(), "CLOSE", {{0, "T3", "001"}});
-        SharedState state;
-        MainWindow window(state, folder.path());
-        window.load();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Console console("CLOSE", {{0, "T3", "001"}});
+        QVERIFY(console.show());
+        MainWindow& window = *console.window;
         window.resize(1200, 400);
         QTRY_VERIFY(window.tile(0)->width() > 2 * window.tile(0)->height());
         const QRect first = window.tile(0)->geometry();
