@@ -7,9 +7,6 @@ namespace dalmora {
 
 namespace {
 
-constexpr std::uint8_t kReadHolding = 0x03;
-constexpr std::uint8_t kReadInput = 0x04;
-constexpr std::uint8_t kWriteSingle = 0x06;
 constexpr std::size_t kExceptionLength = 5;
 constexpr std::size_t kShortestData = 7;
 
@@ -86,9 +83,9 @@ ResponseResult Check_Response(SerialPort& port, LinkBuffers& buffers) {
     }
     if ((answer[1] & 0xF0) == 0x80) {
         switch (answer[2]) {
-            case 1: return ResponseResult::IllegalFunction;
-            case 2: return ResponseResult::IllegalAddress;
-            case 3: return ResponseResult::IllegalValue;
+            case kIllegalFunction: return ResponseResult::IllegalFunction;
+            case kIllegalAddress: return ResponseResult::IllegalAddress;
+            case kIllegalValue: return ResponseResult::IllegalValue;
             default: break;
         }
     }

@@ -26,6 +26,14 @@ enum class ResponseResult : std::uint8_t {
 
 inline constexpr std::uint16_t kFirstLiveRegister = 4096;  // from here on: input registers, function 04
 
+// The function codes on the line and the exception codes a meter answers with.
+inline constexpr std::uint8_t kReadHolding = 0x03;
+inline constexpr std::uint8_t kReadInput = 0x04;
+inline constexpr std::uint8_t kWriteSingle = 0x06;
+inline constexpr std::uint8_t kIllegalFunction = 1;
+inline constexpr std::uint8_t kIllegalAddress = 2;
+inline constexpr std::uint8_t kIllegalValue = 3;
+
 // The request being built and the last answer as received. Receive_Buffer[0] is the first byte.
 struct LinkBuffers {
     std::array<std::uint8_t, 8> Send_Buffer{};

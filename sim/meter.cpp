@@ -4,17 +4,11 @@
 #include <cmath>
 
 #include "link/crc.h"
+#include "link/modbus.h"
 
 namespace dalmora::sim {
 
 namespace {
-
-constexpr std::uint8_t kReadHolding = 0x03;
-constexpr std::uint8_t kReadInput = 0x04;
-constexpr std::uint8_t kWriteSingle = 0x06;
-constexpr std::uint8_t kIllegalFunction = 1;
-constexpr std::uint8_t kIllegalAddress = 2;
-constexpr std::uint8_t kIllegalValue = 3;
 
 constexpr std::array<std::string_view, 7> kFaultNames{
     "none", "silent", "crc", "short", "exception", "late", "garbage"};
